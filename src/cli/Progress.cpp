@@ -71,6 +71,7 @@ void ProgressReporter::Draw(int64_t done, double now) {
     else
         out_ << line << '\n' << std::flush;
     lastDraw_ = now;
+    drawnValue_ = done;
     drawn_ = true;
 }
 
@@ -84,7 +85,7 @@ void ProgressReporter::Finish() {
     if (terminal_) {
         Draw(last_, clock_());
         out_ << '\n' << std::flush;
-    } else if (drawn_) {
+    } else if (drawn_ && drawnValue_ != last_) {
         Draw(last_, clock_());
     }
 }

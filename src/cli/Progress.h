@@ -33,6 +33,7 @@ private:
     std::string label_;
     int64_t total_ = 0;
     int64_t last_ = 0;
+    int64_t drawnValue_ = -1;
     double start_ = 0;
     double lastDraw_ = -1e9;
     bool drawn_ = false;
