@@ -280,14 +280,23 @@ bool PosixPlatform::WriteFile(HANDLE file, const void* buffer, uint32_t count, u
     if (!f) return Fail("WriteFile", "", ERROR_INVALID_HANDLE);
     const off_t start = ::lseek(f->Fd, 0, SEEK_CUR);
     const auto* bytes = static_cast<const char*>(buffer);
+    // ext4 refuses a write whole when the disk cannot take all of it (unbuffered, or when even
+    // its first page does not fit). The eraser must fill the disk to its last sector, so at the
+    // disk's end the write goes on in halves, kept whole sectors for unbuffered I/O.
+    constexpr uint32_t kSmallestPiece = 512;
+    uint32_t piece = count;
     while (bytesWritten < count) {
-        ssize_t n = ::write(f->Fd, bytes + bytesWritten, count - bytesWritten);
+        ssize_t n = ::write(f->Fd, bytes + bytesWritten, std::min(piece, count - bytesWritten));
         if (n > 0) {
             bytesWritten += static_cast<uint32_t>(n);
             continue;
         }
         const int error = n == 0 ? ENOSPC : errno;
         if (error == EINTR) continue;
+        if ((error == ENOSPC || error == EDQUOT) && piece > kSmallestPiece) {
+            piece = std::max(kSmallestPiece, std::min(piece, count - bytesWritten) / 2 / kSmallestPiece * kSmallestPiece);
+            continue;
+        }
         // An unaligned buffer, count or position: write this and the rest buffered, so a
         // file's short tail still reaches it.
         if (error == EINVAL && DropDirectIo(f->Fd)) continue;
