@@ -280,7 +280,7 @@ int RunWriteCommand(const Args& args, std::ostream& out, std::ostream& err) {
             err << "fvn write: drive " << letter << ": failed: no data could be written to its free space\n";
             ++failures;
         } else {
-            out << "Drive " << letter << ": marked (" << Megabytes(written) << " of watermark written)\n";
+            out << "Drive " << letter << ": marked (" << Megabytes(freeSpace) << " of free space covered)\n";
         }
     }
     eraser.ReleaseWipeMethod();
