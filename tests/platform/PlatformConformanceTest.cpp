@@ -220,6 +220,17 @@ TYPED_TEST(PlatformConformance, DeleteFileAndItsErrors) {
         std::replace(native.begin(), native.end(), '\\', '/');
         EXPECT_EQ(std::filesystem::exists(native), c.ExistsAfter);
     }
+    // A file created with the read-only attribute takes its data through that handle, and is
+    // read-only from then on.
+    const HANDLE h = this->Create("made-readonly.bin", CREATE_NEW, GENERIC_WRITE, FILE_ATTRIBUTE_READONLY);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    uint32_t done = 0;
+    EXPECT_TRUE(this->P().WriteFile(h, "data", 4, done));
+    EXPECT_TRUE(this->P().CloseHandle(h));
+    EXPECT_FALSE(this->P().DeleteFile(this->Drive("made-readonly.bin")));
+    EXPECT_EQ(this->P().GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ReadNativeFile(this->Native("made-readonly.bin")), "data");
+
     // Nor can a read-only file be opened for writing.
     EXPECT_EQ(this->Create("readonly.bin", OPEN_EXISTING, GENERIC_WRITE), INVALID_HANDLE_VALUE);
     EXPECT_EQ(this->P().GetLastError(), ERROR_ACCESS_DENIED);
