@@ -1,0 +1,93 @@
+#pragma once
+// Drives for writer tests that are the test's own: temporary folders (with a capacity limit, so
+// the eraser can never fill the machine's disk) or a loop-mounted image, behind a backend whose
+// drive table holds nothing else. Installed as the process's backend for the object's life.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/posix/PosixPlatform.h"
+#include "platform/testing/TestPlatform.h"
+
+namespace writertest {
+
+// A fresh folder under /tmp, removed with everything in it.
+class TTempFolder {
+public:
+    TTempFolder();
+    ~TTempFolder();
+    TTempFolder(const TTempFolder&) = delete;
+    TTempFolder& operator=(const TTempFolder&) = delete;
+    [[nodiscard]] const std::string& Path() const { return path_; }
+    [[nodiscard]] std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+struct TDriveSpec {
+    TDriveSpec(char letter, uint32_t driveType = platform::DRIVE_FIXED, uint64_t capacity = 4u << 20,
+               std::string fileSystem = "ext4", std::string mountPoint = {})
+        : Letter(letter), DriveType(driveType), Capacity(capacity), FileSystem(std::move(fileSystem)),
+          MountPoint(std::move(mountPoint)) {}
+    char Letter;
+    uint32_t DriveType;
+    uint64_t Capacity;       // bytes the eraser may fill; 0: no limit (tests that write nothing, real volumes)
+    std::string FileSystem;
+    std::string MountPoint;  // empty: a new temporary folder
+};
+
+class TTestDrives {
+public:
+    explicit TTestDrives(const std::vector<TDriveSpec>& specs);
+    ~TTestDrives();
+    TTestDrives(const TTestDrives&) = delete;
+    TTestDrives& operator=(const TTestDrives&) = delete;
+
+    // The native folder behind a drive letter.
+    [[nodiscard]] std::string Folder(char letter) const;
+    [[nodiscard]] platform::TestPlatform& Double() { return *double_; }
+
+private:
+    TTempFolder root_;
+    std::vector<platform::DriveEntry> table_;
+    std::unique_ptr<platform::PosixPlatform> backend_;
+    std::unique_ptr<platform::TestPlatform> double_;
+    std::unique_ptr<platform::ScopedPlatform> scope_;
+};
+
+// Writes bytes to a file, creating or truncating it.
+void WriteBytes(const std::string& path, const std::string& bytes);
+// The whole file, or "<missing>".
+[[nodiscard]] std::string ReadBytes(const std::string& path);
+[[nodiscard]] bool Exists(const std::string& path);
+// Names in a folder, sorted.
+[[nodiscard]] std::vector<std::string> FolderEntries(const std::string& folder);
+
+// A 64 MiB ext4 image under /tmp, loop-mounted; unmounted and removed on every path. Root only.
+class TLoopVolume {
+public:
+    TLoopVolume() = default;
+    ~TLoopVolume();
+    TLoopVolume(const TLoopVolume&) = delete;
+    TLoopVolume& operator=(const TLoopVolume&) = delete;
+
+    // False with the reason when the volume cannot be made (not root, no loop devices).
+    [[nodiscard]] bool Create(std::string& why);
+    // Unmounts, so the image can be read as the raw surface.
+    void Unmount();
+    [[nodiscard]] const std::string& MountPoint() const { return mount_; }
+    [[nodiscard]] const std::string& Image() const { return image_; }
+    [[nodiscard]] const std::string& Device() const { return device_; }
+
+private:
+    TTempFolder folder_;
+    std::string image_;
+    std::string mount_;
+    std::string device_;
+    bool mounted_ = false;
+};
+
+}  // namespace writertest
