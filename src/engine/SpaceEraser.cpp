@@ -134,7 +134,7 @@ bool TCustomSpaceEraser::WipeFreeSpace(char Drive) {
     std::vector<std::string> created;
     bool result = false;
     try {
-        result = WritePieces(root, created);
+        result = WritePieces(root, plan, created);
     } catch (...) {
         (void)DeleteTemporaries(created);
         if (OnSpaceWipeEnd) OnSpaceWipeEnd(this, FDrive, false);
@@ -147,10 +147,10 @@ bool TCustomSpaceEraser::WipeFreeSpace(char Drive) {
     return result;
 }
 
-bool TCustomSpaceEraser::WritePieces(const std::string& Root, std::vector<std::string>& Created) {
-    const TPiecePlan plan{FPieceCount, FPieceLimit, FLastPieceSize};
-    for (FPieceNo = 1; FPieceNo <= FPieceCount; ++FPieceNo) {
-        const int64_t size = plan.SizeOf(FPieceNo);
+bool TCustomSpaceEraser::WritePieces(const std::string& Root, const TPiecePlan& Plan,
+                                     std::vector<std::string>& Created) {
+    for (FPieceNo = 1; FPieceNo <= Plan.PieceCount; ++FPieceNo) {
+        const int64_t size = Plan.SizeOf(FPieceNo);
         if (size == 0) break;  // the free space was a whole number of pieces
         if (!CreatePiece(Root, size, Created)) return false;
         try {

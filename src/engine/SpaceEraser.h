@@ -79,7 +79,7 @@ private:
     bool FileFound(const std::string& Name);
     // Creates the next piece under a fresh name; false when it cannot be had.
     bool CreatePiece(const std::string& Root, int64_t Size, std::vector<std::string>& Created);
-    bool WritePieces(const std::string& Root, std::vector<std::string>& Created);
+    bool WritePieces(const std::string& Root, const TPiecePlan& Plan, std::vector<std::string>& Created);
     // Deletes the pieces in the order made; an error escaping a handler is held back until
     // every name has had its turn.
     std::exception_ptr DeleteTemporaries(std::vector<std::string>& Created);

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
