@@ -288,7 +288,9 @@ void TfrmMain::ShowSector(int32_t sector) {
     } resume{TheHexViewer};
 
     ediCurSector->setText(QString::number(sector));
-    TheSectorScroller->setValue(sector);
+    // During a scroll step the bar's value is still the old one while its new position waits
+    // to be applied; setting the value again would throw that step away.
+    if (TheSectorScroller->value() != sector) TheSectorScroller->setValue(sector);
     TheDirectDisk.SetFirstSector(static_cast<uint32_t>(sector));
     TheDirectDisk.SetSectors(1);
     const bool read = IsFloppy ? TheDirectDisk.ReadFloppySectors(TheDirectDisk.DriveName(), ReadBuffer.data(), FloppyFormat)
