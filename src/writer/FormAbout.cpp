@@ -52,7 +52,8 @@ TfrmAbout::TfrmAbout(QWidget* Owner, const QString& ProgramFolder)
         QStringLiteral("Ferrovane writes only into the free space of your drives and never changes your files. "
                        "It comes with no warranty of any kind."),
         aboutTab, QRect(16, 166, 295, 66));
-    txtURL = new TLinkLabel(QStringLiteral("For more information please visit ") + MakerAddress, aboutTab);
+    // The line breaks before the address rather than inside it.
+    txtURL = new TLinkLabel(QStringLiteral("For more information please visit\n") + MakerAddress, aboutTab);
     txtURL->setWordWrap(true);
     txtURL->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     txtURL->setGeometry(16, 248, 295, 36);

@@ -30,6 +30,10 @@
 #include "writer/WriterDefaults.h"
 #include "writer/uduDriveListView.h"
 
+// The window's picture lives in this static library's resources, which are only linked in
+// when something asks for them.
+static void InitWriterResources() { Q_INIT_RESOURCE(fvnwriter); }
+
 namespace writer {
 
 namespace {
@@ -81,6 +85,7 @@ TfrmMain::TfrmMain(TMainOptions Options, QWidget* Parent)
       FProgramFolder(Options.ProgramFolder.isEmpty() ? writer::ProgramFolder() : Options.ProgramFolder),
       FToday(Options.Today ? std::move(Options.Today) : std::function<std::chrono::year_month_day()>(LocalToday)) {
     InstallFontSubstitutes();
+    InitWriterResources();
     BuildWindow();
     FormCreate();
 }
@@ -193,8 +198,6 @@ void TfrmMain::BuildPages() {
     memWelcome->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memWelcome->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memWelcome->setLineWrapMode(QPlainTextEdit::NoWrap);
-    // The six lines are broken for the window's narrower font.
-    memWelcome->setFont(font());
     memWelcome->document()->setDocumentMargin(0);
     memWelcome->setPlainText(QStringList{
         QStringLiteral("Anyone that may inspect your hard disk (computer dealers that the"),

@@ -39,7 +39,7 @@ TTestDrives::TTestDrives(const std::vector<TDriveSpec>& specs) {
         if (spec.MountPoint.empty()) fs::create_directories(entry.MountPoint);
         entry.FileSystem = spec.FileSystem;
         entry.DriveType = spec.DriveType;
-        entry.Label = std::string("TEST") + spec.Letter;
+        entry.Label = spec.Label.empty() ? std::string("TEST") + spec.Letter : spec.Label;
         entry.DisplayName = entry.Label + " (" + std::string(1, spec.Letter) + ":) on " + entry.MountPoint;
         entry.TypeName = spec.DriveType == platform::DRIVE_FIXED       ? "Local Disk"
                          : spec.DriveType == platform::DRIVE_REMOVABLE ? "Removable Disk"

@@ -37,6 +37,7 @@ struct TDriveSpec {
     uint64_t Capacity;       // bytes the eraser may fill; 0: no limit (tests that write nothing, real volumes)
     std::string FileSystem;
     std::string MountPoint;  // empty: a new temporary folder
+    std::string Label;       // empty: "TEST" and the letter
 };
 
 class TTestDrives {
