@@ -1,7 +1,13 @@
 // fvn drives and fvn cleanup, in-process, over drives of the test's own.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstring>
+#include <iostream>
 #include <sstream>
 
 #include <QLocale>
@@ -77,6 +83,39 @@ TEST_F(CommandsTest, CleanupYesDeletesAndReportsWhatStays) {
     out.str("");
     EXPECT_EQ(cli::RunCleanupCommand({}, out, err), 0);
     EXPECT_EQ(out.str(), "No leftover temporary files found.\n");
+}
+
+// On a terminal the command asks; the answer is typed into a pseudo-terminal here.
+TEST_F(CommandsTest, CleanupOnATerminalAsksFirst) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    const int savedStdin = dup(STDIN_FILENO);
+    ASSERT_EQ(dup2(terminal, STDIN_FILENO), STDIN_FILENO);
+    auto answer = [&](const char* line) {
+        clearerr(stdin);
+        std::cin.clear();
+        ASSERT_EQ(write(master, line, strlen(line)), static_cast<ssize_t>(strlen(line)));
+    };
+
+    TTestDrives drives(std::vector<TDriveSpec>{{'C', platform::DRIVE_FIXED, 0}});
+    WriteBytes(drives.Folder('C') + "/1.FVNTMP", "x");
+    WriteBytes(drives.Folder('C') + "/2.FVNTMP", "x");
+    answer("n\n");
+    EXPECT_EQ(cli::RunCleanupCommand({}, out, err), 1);
+    EXPECT_NE(err.str().find("Delete 2 leftover temporary file(s)? [y/N]"), std::string::npos) << err.str();
+    EXPECT_EQ(FolderEntries(drives.Folder('C')).size(), 2u);
+    answer("y\n");
+    EXPECT_EQ(cli::RunCleanupCommand({}, out, err), 0);
+    EXPECT_TRUE(FolderEntries(drives.Folder('C')).empty());
+
+    dup2(savedStdin, STDIN_FILENO);
+    close(savedStdin);
+    close(terminal);
+    close(master);
 }
 
 }  // namespace
