@@ -98,14 +98,14 @@ TEST_F(WriteCommandTest, BadInputIsRefusedAndNothingIsWritten) {
     }
     fs::remove(folder_ + "/empty.fvn");
     EXPECT_TRUE(Extra().empty());
-    EXPECT_EQ(double_->CallCount(TestPlatform::Call::CreateFile), 0);
+    EXPECT_EQ(double_->CallCount(TestPlatform::Call::WriteFile), 0);
 }
 
 TEST_F(WriteCommandTest, DriveWithoutMediumIsRefusedBeforeWriting) {
     double_->FailCall(TestPlatform::Call::SetCurrentDirectory, 1, platform::ERROR_NOT_READY, -1);
     EXPECT_EQ(Write({"--text", "Jane", "T:"}), 2);
     EXPECT_NE(err_.str().find("The device is not ready."), std::string::npos) << err_.str();
-    EXPECT_EQ(double_->CallCount(TestPlatform::Call::CreateFile), 0);
+    EXPECT_EQ(double_->CallCount(TestPlatform::Call::WriteFile), 0);
 }
 
 TEST_F(WriteCommandTest, RootThatCannotBeWrittenIsAFailedDriveWithItsReason) {

@@ -44,7 +44,9 @@ std::unique_ptr<LoopVolume> LoopVolume::Create(uint64_t sizeBytes, const std::st
     v->image_ = v->folder_ + "/volume.img";
     v->mountPoint_ = v->folder_ + "/mnt";
     v->fileSystem_ = fileSystem;
-    const std::string mkfs = fileSystem == "vfat" ? "mkfs.vfat" : "mkfs." + fileSystem + " -q -F";
+    std::string mkfs = "mkfs." + fileSystem;
+    if (fileSystem == "ext4") mkfs += " -q -F -b 4096";
+    if (fileSystem == "xfs") mkfs += " -q -f";
     if (Shell("fallocate -l " + std::to_string(sizeBytes) + " " + v->image_ + " && " + mkfs + " " + v->image_ +
               " >/dev/null 2>&1 && mkdir -p " + v->mountPoint_) != 0) {
         error = "could not make the image";

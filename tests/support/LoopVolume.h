@@ -10,7 +10,7 @@ namespace testsupport {
 
 class LoopVolume {
 public:
-    // fileSystem: "ext4" or "vfat". Nothing (and the reason in error) when it cannot be made.
+    // fileSystem: "ext4", "xfs" or "vfat" (as the kernel supports them). Nothing (and the reason in error) when it cannot be made.
     [[nodiscard]] static std::unique_ptr<LoopVolume> Create(uint64_t sizeBytes, const std::string& fileSystem,
                                                             std::string& error, bool directIo = false);
     ~LoopVolume();
