@@ -51,14 +51,17 @@ bool SelectVolume(inspector::TDirDisk& disk, const std::string& volume, std::str
     platform::IPlatform& os = platform::Platform();
     char letter = 0;
     struct stat st {};
-    if (IsLetterForm(volume)) {
-        // A letter wins over a file of that name in the current folder ("./E" names the file).
-        letter = static_cast<char>(std::toupper(static_cast<unsigned char>(volume[0])));
-        if ((os.GetLogicalDrives() & (1u << (letter - 'A'))) == 0) {
+    const bool exists = ::stat(volume.c_str(), &st) == 0;
+    const char named = IsLetterForm(volume) ? static_cast<char>(std::toupper(static_cast<unsigned char>(volume[0]))) : 0;
+    const bool isDrive = named != 0 && (os.GetLogicalDrives() & (1u << (named - 'A'))) != 0;
+    // A drive's letter; a folder or file of a one-letter name ("m") only when no drive has it.
+    if (isDrive || (named != 0 && !exists)) {
+        letter = named;
+        if (!isDrive) {
             error = "there is no drive " + std::string(1, letter) + ": (see 'fvn drives')";
             return false;
         }
-    } else if (::stat(volume.c_str(), &st) != 0) {
+    } else if (!exists) {
         error = "'" + volume + "' is neither a drive letter nor an existing path";
         return false;
     } else if (S_ISDIR(st.st_mode)) {
@@ -77,7 +80,7 @@ bool SelectVolume(inspector::TDirDisk& disk, const std::string& volume, std::str
         disk.SetDevicePath(volume);
     }
     if (disk.TotalSectors() == 0) {
-        const std::string name = letter != 0 ? std::string(1, letter) + ":" : volume;
+        const std::string name = letter != 0 ? "drive " + std::string(1, letter) + ":" : volume;
         const std::string reason = disk.FailureReason();
         error = "cannot read " + name + (reason.empty() ? "" : " (" + reason + ")");
         return false;

@@ -22,7 +22,13 @@ protected:
         posix_ = std::make_unique<platform::PosixPlatform>(std::vector<platform::DriveEntry>{
             Drive('E', tmp_.Path(), image_), Drive('F', tmp_.Path(), tmp_.File("missing.img"))});
         scoped_ = std::make_unique<platform::ScopedPlatform>(*posix_);
+        // The image under a one-letter name in the current folder.
+        ASSERT_TRUE(std::filesystem::exists(tmp_.Path()));
+        std::filesystem::create_hard_link(image_, tmp_.File("m"));
+        previousFolder_ = std::filesystem::current_path();
+        std::filesystem::current_path(tmp_.Path());
     }
+    void TearDown() override { std::filesystem::current_path(previousFolder_); }
     int Run(const cli::Args& args) {
         out_.str("");
         err_.str("");
@@ -34,6 +40,7 @@ protected:
     std::unique_ptr<platform::PosixPlatform> posix_;
     std::unique_ptr<platform::ScopedPlatform> scoped_;
     std::ostringstream out_, err_;
+    std::filesystem::path previousFolder_;
 };
 
 TEST_F(SearchCommandTest, FindsPrintsAndExits) {
@@ -55,6 +62,8 @@ TEST_F(SearchCommandTest, FindsPrintsAndExits) {
         {{"Ferrovane", "e:"}, 0, "found at sector 300, offset 77 (byte 153677)\n"},
         {{"Ferrovane", tmp_.Path()}, 0, "found at sector 300, offset 77 (byte 153677)\n"},
         {{"--", "--from", image_}, 1, "not found\n"},
+        // A one-letter name that is no drive's letter is the file or folder of that name.
+        {{"Ferrovane", "m"}, 0, "found at sector 300, offset 77 (byte 153677)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -79,7 +88,7 @@ TEST_F(SearchCommandTest, UsageErrorsAndUnreadableVolumesExit2WithTheReason) {
         {{"--from", "1000", "Ferrovane", image_}, "sector 1000 is beyond the last sector (999)"},
         {{"Ferrovane", tmp_.File("nothing.img")}, "neither a drive letter nor an existing path"},
         {{"Ferrovane", "Q"}, "there is no drive Q:"},
-        {{"Ferrovane", "F:"}, "cannot read F: (OpenVolume"},
+        {{"Ferrovane", "F:"}, "cannot read drive F: (OpenVolume"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
