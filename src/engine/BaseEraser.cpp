@@ -240,7 +240,15 @@ bool TEraser::WritePasses(int64_t WipeSize, int64_t StartPos) {
                 const int32_t written = FFileIO.WriteBlock(FFileHandle, block, chunk);
                 if (pass->Verify) CRC32Update(writtenCRC, block, written);
                 if (written < chunk) {
-                    if (FFileIO.Status == DiskFullResult) break;  // the file cannot grow further
+                    if (FFileIO.Status == DiskFullResult) {
+                        // The file cannot grow further. What did fit is on the disk: count it, so
+                        // that progress ends where the data ends, not one large write short.
+                        if (written > 0) {
+                            FProgress += written;
+                            if (OnShowProgress) OnShowProgress(this, FProgress);
+                        }
+                        break;
+                    }
                     if (FFileIO.Status >= 3) return false;
                 }
                 FProgress += chunk;
