@@ -1,5 +1,7 @@
 #include "inspector/DirectDisk.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -333,7 +335,13 @@ void TDirDisk::KeepFailure(const char* operation, uint32_t error, int64_t offset
 
 std::string TDirDisk::FailureReason() const {
     if (lastFailure_.Error == ERROR_SUCCESS) return {};
-    if (lastFailure_.Error == ERROR_ACCESS_DENIED) return "Reading raw sectors needs root (" + ErrorText(ERROR_ACCESS_DENIED) + ")";
+    if (lastFailure_.Error == ERROR_ACCESS_DENIED) {
+        // Without root the cure is plain; as root a refusal comes from the system itself
+        // (a sandbox, a security module), and asking for root would mislead.
+        if (::geteuid() != 0) return "Reading raw sectors needs root (" + ErrorText(ERROR_ACCESS_DENIED) + ")";
+        return "The system refuses to open " + (lastFailure_.Path.empty() ? std::string("the device") : lastFailure_.Path) +
+               " for reading (" + ErrorText(ERROR_ACCESS_DENIED) + ")";
+    }
     return lastFailure_.Text();
 }
 
