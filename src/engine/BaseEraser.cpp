@@ -189,10 +189,21 @@ HANDLE TEraser::OpenFile(uint32_t CreationDisposition) {
         if (sector <= 0 || FBufferSize % sector != 0) direct = false;
     }
     uint32_t flags = platform::FILE_FLAG_SEQUENTIAL_SCAN | platform::FILE_ATTRIBUTE_NORMAL;
-    if (direct) flags |= platform::FILE_FLAG_NO_BUFFERING | platform::FILE_FLAG_WRITE_THROUGH;
+    // One block per call goes through to the disk call by call. Larger calls are what keep the
+    // device busy, and a synchronous flush per call would idle it again: their data is flushed
+    // at the end of each pass and before the file is closed (FlushBeforeClose) instead.
+    FWriteThrough = direct && FWriteUnit == FBufferSize;
+    if (direct) flags |= platform::FILE_FLAG_NO_BUFFERING;
+    if (FWriteThrough) flags |= platform::FILE_FLAG_WRITE_THROUGH;
     FFileHandle = FFileIO.OpenFile(FFileName, platform::GENERIC_READ | platform::GENERIC_WRITE, 0, CreationDisposition,
                                    flags);
     return FFileHandle;
+}
+
+void TEraser::FlushBeforeClose() {
+    // A pass that ended early (a stop, a skip, an error in a handler) did not flush; without
+    // write-through its last data could still be on the way when the file is deleted.
+    if (!FWriteThrough && FFileHandle != INVALID_HANDLE_VALUE) (void)platform::Platform().FlushFileBuffers(FFileHandle);
 }
 
 void TEraser::SetCurrentPass(int32_t Pass) {

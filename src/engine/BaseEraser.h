@@ -138,8 +138,11 @@ protected:
     // returns Ready.
     bool BeginErase();
     void SetFileName(const std::string& Value) { FFileName = Value; }
-    // Opens FileName for read and write, unshared, sequential, unbuffered and write-through
-    // when DirectWrites and the block size is a whole number of sectors. The handle is also
+    // Puts the open file's data on the disk before its handle is closed, when it was not written
+    // through call by call. Silent: the file is about to be closed and deleted either way.
+    void FlushBeforeClose();
+    // Opens FileName for read and write, unshared, sequential, unbuffered when DirectWrites and
+    // the block size is a whole number of sectors, and then write-through for one-block writes. The handle is also
     // kept in FileHandle; the caller closes it.
     platform::HANDLE OpenFile(uint32_t CreationDisposition);
     // Writes every pass over StartPos .. StartPos + WipeSize of the open file; OnWipeEnd
@@ -184,6 +187,7 @@ private:
     TMemoryBlock FReadBackBuffer;
     int32_t FBufferSize = 0;
     int32_t FWriteUnit = 0;
+    bool FWriteThrough = false;  // the open file writes through to the disk call by call
     int32_t FUserBufferSize = 0;
     int32_t FWriteSize = 0;
 };

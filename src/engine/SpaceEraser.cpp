@@ -156,9 +156,11 @@ bool TCustomSpaceEraser::WritePieces(const std::string& Root, const TPiecePlan& 
         try {
             (void)Wipe(false, size, 0);
         } catch (...) {
+            FlushBeforeClose();
             platform::Platform().CloseHandle(FileHandle());
             throw;
         }
+        FlushBeforeClose();
         platform::Platform().CloseHandle(FileHandle());
         if (FileIO().Status >= 3 || StopRequested()) return false;
     }

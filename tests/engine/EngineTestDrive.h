@@ -2,7 +2,6 @@
 // A drive of the test's own for the engine: a temp folder mapped as T: by the POSIX backend,
 // behind the test double with a capacity limit, so no test can fill the machine's disk.
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "FolderDrive.h"
+#include "TempFolder.h"
 #include "engine/BaseEraser.h"
 #include "engine/SpaceEraser.h"
 #include "platform/Platform.h"
@@ -21,24 +22,6 @@ namespace enginetest {
 
 inline constexpr int64_t KiB = 1024;
 inline constexpr int64_t MiB = 1024 * KiB;
-
-class TTempFolder {
-public:
-    TTempFolder() {
-        char name[] = "/tmp/fvn-engine-XXXXXX";
-        if (::mkdtemp(name) != nullptr) Path_ = std::filesystem::canonical(name).string();
-    }
-    ~TTempFolder() {
-        std::error_code ec;
-        if (!Path_.empty()) std::filesystem::remove_all(Path_, ec);
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    [[nodiscard]] const std::string& Path() const { return Path_; }
-
-private:
-    std::string Path_;
-};
 
 // The double, also noting the sizes and flags the engine passes down.
 class TRecordingPlatform : public platform::TestPlatform {
@@ -63,20 +46,12 @@ public:
     }
 };
 
-inline platform::DriveEntry TempDriveEntry(const std::string& folder) {
-    platform::DriveEntry d;
-    d.Letter = 'T';
-    d.MountPoint = folder;
-    d.FileSystem = "ext4";
-    d.DriveType = platform::DRIVE_FIXED;
-    d.DisplayName = "TEST (T:) on " + folder;
-    return d;
-}
-
 class TTestDrive {
 public:
     explicit TTestDrive(uint64_t Capacity = 4 * MiB)
-        : Posix_(std::vector<platform::DriveEntry>{TempDriveEntry(Folder_.Path())}), Double_(Posix_), Scope_(Double_) {
+        : Posix_(std::vector<platform::DriveEntry>{testsupport::FolderDrive('T', Folder_.Path())}),
+          Double_(Posix_),
+          Scope_(Double_) {
         Double_.LimitCapacity(Folder_.Path(), Capacity);
     }
 
@@ -104,7 +79,7 @@ public:
     }
 
 private:
-    TTempFolder Folder_;
+    testsupport::TempFolder Folder_{"fvn-engine"};
     platform::PosixPlatform Posix_;
     TRecordingPlatform Double_;
     platform::ScopedPlatform Scope_;

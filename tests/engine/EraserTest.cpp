@@ -245,17 +245,21 @@ TEST_F(EraserTest, FullDiskEndsThePassQuietlyOnlyWhenFillingFreeSpace) {
 struct OpenCase {
     int32_t UserBufferSize;
     bool DirectWrites;
+    int32_t WriteSize;
     int32_t BufferSize;
     bool Unbuffered;
+    bool WriteThrough;
 };
 
 TEST_F(EraserTest, OpensUnbufferedOnlyWhenAskedAndTheBlockIsAWholeNumberOfSectors) {
     const std::vector<OpenCase> cases = {
-        {0, true, 65536, true},
-        {3000, true, 3000, false},  // not a whole number of sectors
-        {4096, true, 4096, true},
-        {0, false, 65536, false},
-        {-5, true, 65536, true},  // automatic
+        {0, true, 0, 65536, true, true},
+        {3000, true, 0, 3000, false, false},  // not a whole number of sectors
+        {4096, true, 0, 4096, true, true},
+        {0, false, 0, 65536, false, false},
+        {-5, true, 0, 65536, true, true},  // automatic
+        // Several blocks per call: unbuffered, flushed per pass and before closing instead.
+        {0, true, 4 * 65536, 65536, true, false},
     };
     method.AddPass();
     for (const OpenCase& c : cases) {
@@ -263,6 +267,7 @@ TEST_F(EraserTest, OpensUnbufferedOnlyWhenAskedAndTheBlockIsAWholeNumberOfSector
         eraser.ReleaseWipeMethod();
         eraser.SetUserBufferSize(c.UserBufferSize);
         eraser.SetDirectWrites(c.DirectWrites);
+        eraser.SetWriteSize(c.WriteSize);
         ASSERT_TRUE(eraser.SetWipeMethod(&method));
         EXPECT_EQ(eraser.BufferSize(), c.BufferSize);
         drive.Double().CreateFlags.clear();
@@ -271,7 +276,8 @@ TEST_F(EraserTest, OpensUnbufferedOnlyWhenAskedAndTheBlockIsAWholeNumberOfSector
         const uint32_t flags = drive.Double().CreateFlags[0];
         const uint32_t direct = platform::FILE_FLAG_NO_BUFFERING | platform::FILE_FLAG_WRITE_THROUGH;
         EXPECT_EQ(flags & ~direct, platform::FILE_FLAG_SEQUENTIAL_SCAN | platform::FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(flags & direct, c.Unbuffered ? direct : 0u);
+        EXPECT_EQ((flags & platform::FILE_FLAG_NO_BUFFERING) != 0, c.Unbuffered);
+        EXPECT_EQ((flags & platform::FILE_FLAG_WRITE_THROUGH) != 0, c.WriteThrough);
         EXPECT_EQ(drive.Read("wipe.bin"), std::string(10000, '\0'));
     }
 }

@@ -259,6 +259,29 @@ TEST_F(SpaceEraserTest, StopDuringTheSecondPieceDeletesWhatWasMade) {
     EXPECT_EQ(drive.Double().CallCount(Call::CloseHandle), 2);
 }
 
+// Large write calls are not written through one by one, so a piece that ends early is
+// flushed before it is closed and deleted: what was written stays on the disk.
+TEST_F(SpaceEraserTest, StoppedPieceWrittenInLargeCallsIsFlushedBeforeItIsDeleted) {
+    eraser.ReleaseWipeMethod();
+    eraser.SetWriteSize(4 * 65536);
+    ASSERT_TRUE(eraser.SetWipeMethod(&method));
+    drive.LimitCapacity(5 * MiB / 2);
+    std::vector<Call> calls;
+    drive.Double().OnCall = [&](Call c) {
+        if (c == Call::FlushFileBuffers || c == Call::CloseHandle || c == Call::DeleteFile) calls.push_back(c);
+    };
+    eraser.OnShowProgress = [&](TEraser*, int64_t) {
+        if (eraser.PieceNo() == 2) eraser.SetStopRequested(true);
+    };
+    EXPECT_FALSE(eraser.WipeFreeSpace('T'));
+    drive.Double().OnCall = nullptr;
+    // Piece 1: flushed after its pass and before closing; piece 2, stopped: before closing.
+    EXPECT_EQ(calls, (std::vector<Call>{Call::FlushFileBuffers, Call::FlushFileBuffers, Call::CloseHandle,
+                                        Call::FlushFileBuffers, Call::CloseHandle, Call::DeleteFile,
+                                        Call::DeleteFile}));
+    EXPECT_TRUE(Leftovers().empty());
+}
+
 TEST_F(SpaceEraserTest, DiskThatFillsUpEarlyStillEndsTheDriveWell) {
     struct Case {
         const char* Name;
