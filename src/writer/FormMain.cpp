@@ -514,14 +514,15 @@ void TfrmMain::RunWatermark() {
                     aborted = true;
                     break;
                 }
-                if (ok) {
-                    written = true;
-                    continue;
-                }
+                // The eraser answers failed writes itself (ignore, as there is no handler), so a
+                // drive can come back filled and still have lost some of it, or a file behind.
+                const auto& failure = TheSpaceEraser->LastFailure();
+                if (ok) written = true;
+                if (ok && !failure) continue;
                 // The drive could not be filled (its root could not be entered or written):
                 // the user must not be told that it carries the watermark.
-                const auto& failure = TheSpaceEraser->LastFailure();
-                failures << QStringLiteral("Drive %1: was not written: %2")
+                failures << (ok ? QStringLiteral("Drive %1: was not completely written: %2")
+                                : QStringLiteral("Drive %1: was not written: %2"))
                                 .arg(letter)
                                 .arg(failure ? QString::fromLocal8Bit(failure->Text().c_str())
                                              : QStringLiteral("the drive could not be filled."));
