@@ -1,11 +1,12 @@
 // fvn write in-process, on a temp folder that the test double turns into a small drive T:.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "FolderDrive.h"
+#include "TempFolder.h"
 #include "cli/Commands.h"
 #include "cli/Progress.h"
 #include "platform/Platform.h"
@@ -20,26 +21,15 @@ namespace {
 class WriteCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char templ[] = "/tmp/fvn-cli.XXXXXX";
-        ASSERT_NE(::mkdtemp(templ), nullptr);
-        folder_ = templ;
-        platform::DriveEntry t;
-        t.Letter = 'T';
-        t.MountPoint = folder_;
-        t.FileSystem = "ext4";
-        t.DriveType = platform::DRIVE_FIXED;
-        t.DisplayName = "test (T:) on " + folder_;
-        backend_ = std::make_unique<platform::PosixPlatform>(std::vector<platform::DriveEntry>{t});
+        backend_ = std::make_unique<platform::PosixPlatform>(
+            std::vector<platform::DriveEntry>{testsupport::FolderDrive('T', folder_)});
         double_ = std::make_unique<TestPlatform>(*backend_);
         // A 3 MiB "disk": the fill ends there instead of on the machine's own file system.
         double_->LimitCapacity(folder_, 3u << 20);
         use_ = std::make_unique<platform::ScopedPlatform>(*double_);
         std::ofstream(folder_ + "/keep.txt") << "keep";
     }
-    void TearDown() override {
-        use_.reset();
-        fs::remove_all(folder_);
-    }
+    void TearDown() override { use_.reset(); }
 
     int Write(const cli::Args& args) {
         out_.str("");
@@ -55,7 +45,8 @@ protected:
         return names;
     }
 
-    std::string folder_;
+    testsupport::TempFolder tmp_{"fvn-cli"};
+    const std::string folder_ = tmp_.Path();
     std::unique_ptr<platform::PosixPlatform> backend_;
     std::unique_ptr<TestPlatform> double_;
     std::unique_ptr<platform::ScopedPlatform> use_;

@@ -2,38 +2,19 @@
 // Disk images the inspector tests make for themselves under /tmp: sparse files with a crafted
 // FAT boot sector or text at chosen bytes, and a drive table that holds only them.
 #include <fcntl.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "TempFolder.h"
 #include "platform/Platform.h"
 
 namespace inspectortest {
 
-// A folder of the test's own, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        char templ[] = "/tmp/fvn-inspector.XXXXXX";
-        path_ = ::mkdtemp(templ) != nullptr ? templ : "";
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    [[nodiscard]] const std::string& Path() const { return path_; }
-    [[nodiscard]] std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using testsupport::TempFolder;
 
 // A sparse image file of size bytes (zeros).
 inline bool MakeImage(const std::string& path, uint64_t size) {

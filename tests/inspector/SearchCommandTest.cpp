@@ -2,6 +2,7 @@
 // only them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "InspectorImages.h"

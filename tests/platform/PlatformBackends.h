@@ -1,6 +1,7 @@
 #pragma once
 // The backends the platform tests run against. Each maps drive X: to a folder of the test's own
 // and nothing else, so no test can reach a volume it did not make.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,31 +12,13 @@
 #include <string>
 
 #include "LoopVolume.h"
+#include "TempFolder.h"
 #include "platform/posix/PosixPlatform.h"
 #include "platform/testing/TestPlatform.h"
 
 namespace fvntest {
 
 inline constexpr char kLetter = 'X';
-
-// A fresh folder under /tmp, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        char name[] = "/tmp/fvn-platform-XXXXXX";
-        if (::mkdtemp(name) != nullptr) path_ = std::filesystem::canonical(name).string();
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    [[nodiscard]] const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 inline platform::DriveEntry DriveFor(const std::string& mountPoint, const std::string& device = {},
                                      const std::string& fileSystem = {}, const std::string& label = {}) {
@@ -62,32 +45,32 @@ public:
     [[nodiscard]] const std::string& Folder() const { return folder_.Path(); }
 
 private:
-    TempFolder folder_;
+    testsupport::TempFolder folder_{"fvn-platform"};
     platform::PosixPlatform platform_;
 };
 
-// PosixPlatform on a loop-mounted ext4 image of its own (root only).
+// PosixPlatform on a loop-mounted 32 MiB ext4 image of its own (root only).
 class LoopVolumeBackend {
 public:
     static constexpr const char* Name = "PosixOnLoopExt4";
     LoopVolumeBackend() {
-        if (!LoopVolume::WhyUnavailable().empty()) return;
-        volume_.emplace(32, "FVNTEST", "ext4");
-        if (volume_->Ready())
+        volume_ = testsupport::LoopVolume::Create(32u << 20, "ext4", error_, false, "FVNTEST");
+        if (volume_)
             platform_.emplace(std::vector<platform::DriveEntry>{
                 DriveFor(volume_->MountPoint(), volume_->Device(), "ext4", "FVNTEST")});
     }
     ~LoopVolumeBackend() { platform_.reset(); }  // close every descriptor before the unmount
     [[nodiscard]] std::string SkipReason() const {
-        if (!LoopVolume::WhyUnavailable().empty()) return LoopVolume::WhyUnavailable();
-        return volume_->Ready() ? std::string() : "loop volume not made: " + volume_->Error();
+        if (const std::string why = testsupport::LoopVolume::WhyUnavailable(); !why.empty()) return why;
+        return volume_ ? std::string() : "loop volume not made: " + error_;
     }
     [[nodiscard]] platform::IPlatform& Platform() { return *platform_; }
     [[nodiscard]] const std::string& Folder() const { return volume_->MountPoint(); }
-    [[nodiscard]] LoopVolume& Volume() { return *volume_; }
+    [[nodiscard]] testsupport::LoopVolume& Volume() { return *volume_; }
 
 private:
-    std::optional<LoopVolume> volume_;
+    std::string error_;
+    std::unique_ptr<testsupport::LoopVolume> volume_;
     std::optional<platform::PosixPlatform> platform_;
 };
 
@@ -102,9 +85,25 @@ public:
     [[nodiscard]] const std::string& Folder() const { return folder_.Path(); }
 
 private:
-    TempFolder folder_;
+    testsupport::TempFolder folder_{"fvn-platform"};
     platform::PosixPlatform posix_;
     platform::TestPlatform double_;
+};
+
+// A fresh backend for each test, gone before the next; a backend that cannot run here skips it.
+template <class Backend>
+class BackendTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        backend_ = std::make_unique<Backend>();
+        if (const std::string reason = backend_->SkipReason(); !reason.empty()) GTEST_SKIP() << reason;
+    }
+    void TearDown() override { backend_.reset(); }
+
+    platform::IPlatform& P() { return backend_->Platform(); }
+    std::string Native(const std::string& name) const { return backend_->Folder() + "/" + name; }
+
+    std::unique_ptr<Backend> backend_;
 };
 
 inline void WriteNativeFile(const std::string& path, const std::string& content) {

@@ -21,24 +21,14 @@ using namespace fvntest;
 namespace {
 
 template <class Backend>
-class PlatformConformance : public ::testing::Test {
+class PlatformConformance : public BackendTest<Backend> {
 protected:
-    void SetUp() override {
-        backend_ = std::make_unique<Backend>();
-        if (const std::string reason = backend_->SkipReason(); !reason.empty()) GTEST_SKIP() << reason;
-    }
-    void TearDown() override { backend_.reset(); }
-
-    IPlatform& P() { return backend_->Platform(); }
-    std::string Native(const std::string& name) const { return backend_->Folder() + "/" + name; }
     static std::string Drive(const std::string& name) { return std::string(1, kLetter) + ":\\" + name; }
 
     HANDLE Create(const std::string& name, uint32_t disposition, uint32_t access = GENERIC_READ | GENERIC_WRITE,
                   uint32_t flags = 0) {
-        return P().CreateFile(Drive(name), access, 0, disposition, flags);
+        return this->P().CreateFile(Drive(name), access, 0, disposition, flags);
     }
-
-    std::unique_ptr<Backend> backend_;
 };
 
 struct BackendNames {

@@ -48,22 +48,12 @@ AlignedBuffer Aligned(size_t size, char fill) {
     return buffer;
 }
 
-class RealVolume : public ::testing::Test {
+class RealVolume : public BackendTest<LoopVolumeBackend> {
 protected:
-    void SetUp() override {
-        backend_ = std::make_unique<LoopVolumeBackend>();
-        if (const std::string reason = backend_->SkipReason(); !reason.empty()) GTEST_SKIP() << reason;
-    }
-    void TearDown() override { backend_.reset(); }
-
-    IPlatform& P() { return backend_->Platform(); }
-    std::string Native(const std::string& name) const { return backend_->Folder() + "/" + name; }
     HANDLE CreateAsTheEraserDoes(const std::string& name) {
         return P().CreateFile("X:\\" + name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
                               FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH | FILE_FLAG_SEQUENTIAL_SCAN);
     }
-
-    std::unique_ptr<LoopVolumeBackend> backend_;
 };
 
 TEST_F(RealVolume, UnbufferedWriteThroughBlocksLandAndSoDoesAnUnalignedTail) {

@@ -19,6 +19,7 @@
 
 #include <filesystem>
 
+#include "LoopVolume.h"
 #include "WriterTestSupport.h"
 #include "writer/FormAbout.h"
 #include "writer/FormCheck.h"
@@ -97,6 +98,14 @@ QTreeWidgetItem* Row(TfrmMain& window, int index) { return window.lvDrives->topL
 
 void Next(TfrmMain& window) { QTest::mouseClick(window.cmdNext, Qt::LeftButton); }
 void Back(TfrmMain& window) { QTest::mouseClick(window.cmdBack, Qt::LeftButton); }
+
+// From the welcome page to the start page with this watermark text; the drive ticks stay as offered.
+void ToStartPage(TfrmMain& window, const QString& text) {
+    Next(window);
+    window.memWatermark->setPlainText(text);
+    Next(window);
+    Next(window);
+}
 
 int Page(TfrmMain& window) { return window.TheNotebook->currentIndex(); }
 
@@ -294,10 +303,7 @@ private slots:
         TBoxes boxes;
         boxes.Answer = [](const TMessageBoxRequest&) { return QMessageBox::No; };
         auto window = MakeWindow(program);
-        Next(*window);
-        window->memWatermark->setPlainText(QStringLiteral("owner"));
-        Next(*window);
-        Next(*window);
+        ToStartPage(*window, QStringLiteral("owner"));
         TRun run;
         run.AtFirstEvent = [](TfrmMain& w) { QTest::mouseClick(w.cmdExit, Qt::LeftButton); };
         run.Attach(*window);
@@ -318,10 +324,7 @@ private slots:
         TTempFolder program;
         TBoxes boxes;
         auto window = MakeWindow(program);
-        Next(*window);
-        window->memWatermark->setPlainText(QStringLiteral("owner"));
-        Next(*window);
-        Next(*window);
+        ToStartPage(*window, QStringLiteral("owner"));
         TRun run;
         std::vector<std::string> duringDriveD;
         run.AtFirstEvent = [&](TfrmMain& w) {
@@ -376,10 +379,7 @@ private slots:
         TTempFolder program;
         TBoxes boxes;
         auto window = MakeWindow(program);
-        Next(*window);
-        window->memWatermark->setPlainText(QStringLiteral("owner"));
-        Next(*window);
-        Next(*window);
+        ToStartPage(*window, QStringLiteral("owner"));
         // Drive E's root goes away after it was ticked: it cannot be entered.
         std::filesystem::rename(drives.Folder('E'), drives.Folder('E') + "-gone");
         Next(*window);
@@ -615,10 +615,10 @@ private slots:
     }
 
     void runOverOwnLoopMountedVolume() {
-        TLoopVolume volume;
         std::string why;
-        if (!volume.Create(why)) QSKIP(why.c_str());
-        TTestDrives drives(std::vector<TDriveSpec>{{'E', platform::DRIVE_FIXED, 0, "ext4", volume.MountPoint()}});
+        const auto volume = testsupport::LoopVolume::Create(64u << 20, "ext4", why);
+        if (!volume) QSKIP(why.c_str());
+        TTestDrives drives(std::vector<TDriveSpec>{{'E', platform::DRIVE_FIXED, 0, "ext4", volume->MountPoint()}});
         TTempFolder program;
         const QString text = QStringLiteral("Ferrovane test owner\nReturn to QA, phone 555-0100");
         WriteBytes(program.File("default.fvn"), "Ferrovane test owner\r\nReturn to QA, phone 555-0100");
@@ -639,11 +639,11 @@ private slots:
         QVERIFY(window->txtHowToCheck->isVisible());
         QVERIFY(std::any_of(run.Gauge.begin(), run.Gauge.end(), [](int v) { return v > 0 && v < 100; }));
         QVERIFY(std::is_sorted(run.Gauge.begin(), run.Gauge.end()));
-        QVERIFY(Temporaries(volume.MountPoint()).empty());
+        QVERIFY(Temporaries(volume->MountPoint()).empty());
         window.reset();
 
-        volume.Unmount();
-        const std::string surface = ReadBytes(volume.Image());
+        volume->Unmount();
+        const std::string surface = ReadBytes(volume->Image());
         const std::string mark = "Ferrovane test owner\r\nReturn to QA, phone 555-0100";
         size_t copies = 0;
         for (size_t at = surface.find(mark); at != std::string::npos; at = surface.find(mark, at + mark.size())) ++copies;

@@ -7,25 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "TempFolder.h"
 #include "platform/Platform.h"
 #include "platform/posix/PosixPlatform.h"
 #include "platform/testing/TestPlatform.h"
 
 namespace writertest {
 
-// A fresh folder under /tmp, removed with everything in it.
-class TTempFolder {
-public:
-    TTempFolder();
-    ~TTempFolder();
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    [[nodiscard]] const std::string& Path() const { return path_; }
-    [[nodiscard]] std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+using TTempFolder = testsupport::TempFolder;
 
 struct TDriveSpec {
     TDriveSpec(char letter, uint32_t driveType = platform::DRIVE_FIXED, uint64_t capacity = 4u << 20,
@@ -66,29 +55,5 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 [[nodiscard]] bool Exists(const std::string& path);
 // Names in a folder, sorted.
 [[nodiscard]] std::vector<std::string> FolderEntries(const std::string& folder);
-
-// A 64 MiB ext4 image under /tmp, loop-mounted; unmounted and removed on every path. Root only.
-class TLoopVolume {
-public:
-    TLoopVolume() = default;
-    ~TLoopVolume();
-    TLoopVolume(const TLoopVolume&) = delete;
-    TLoopVolume& operator=(const TLoopVolume&) = delete;
-
-    // False with the reason when the volume cannot be made (not root, no loop devices).
-    [[nodiscard]] bool Create(std::string& why);
-    // Unmounts, so the image can be read as the raw surface.
-    void Unmount();
-    [[nodiscard]] const std::string& MountPoint() const { return mount_; }
-    [[nodiscard]] const std::string& Image() const { return image_; }
-    [[nodiscard]] const std::string& Device() const { return device_; }
-
-private:
-    TTempFolder folder_;
-    std::string image_;
-    std::string mount_;
-    std::string device_;
-    bool mounted_ = false;
-};
 
 }  // namespace writertest
