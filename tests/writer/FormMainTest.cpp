@@ -395,6 +395,23 @@ private slots:
         QVERIFY(boxes.Shown.empty());
     }
 
+    void driveFilledDespiteFailedWritesIsNotReportedAsCompleted() {
+        TTestDrives drives(std::vector<TDriveSpec>{{'D', platform::DRIVE_FIXED}});
+        TTempFolder program;
+        TBoxes boxes;
+        auto window = MakeWindow(program);
+        ToStartPage(*window, QStringLiteral("owner"));
+        // The eraser's default answer steps over a failed write and goes on to the end.
+        drives.Double().FailCall(platform::TestPlatform::Call::WriteFile, 1, platform::ERROR_IO_DEVICE);
+        Next(*window);
+        QCOMPARE(Page(*window), 5);
+        QVERIFY(window->txtDone->text() != Completed);
+        const QString failures = window->txtFailures->text();
+        QVERIFY2(failures.contains(QStringLiteral("Drive D: was not completely written: writing to file")),
+                 qPrintable(failures));
+        QVERIFY(window->txtHowToCheck->isVisible());  // most of it is there all the same
+    }
+
     void startUpOffersToDeleteLeftovers_data() {
         QTest::addColumn<bool>("answerYes");
         QTest::addColumn<bool>("readOnlyFirst");
