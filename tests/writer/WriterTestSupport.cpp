@@ -12,13 +12,13 @@ namespace writertest {
 namespace fs = std::filesystem;
 
 TTestDrives::TTestDrives(const std::vector<TDriveSpec>& specs) {
-    for (const TDriveSpec& spec : specs) {
-        const std::string folder = spec.MountPoint.empty() ? root_.Path() + "/drive-" + std::string(1, spec.Letter)
-                                                           : spec.MountPoint;
-        if (spec.MountPoint.empty()) fs::create_directories(folder);
-        platform::DriveEntry entry = testsupport::FolderDrive(spec.Letter, folder, spec.DriveType, spec.FileSystem);
-        entry.Label = spec.Label.empty() ? std::string("TEST") + spec.Letter : spec.Label;
-        entry.DisplayName = entry.Label + " (" + std::string(1, spec.Letter) + ":) on " + entry.MountPoint;
+    for (const TDriveSpec& wanted : specs) {
+        const std::string folder = wanted.MountPoint.empty() ? root_.Path() + "/drive-" + std::string(1, wanted.Letter)
+                                                           : wanted.MountPoint;
+        if (wanted.MountPoint.empty()) fs::create_directories(folder);
+        platform::DriveEntry entry = testsupport::FolderDrive(wanted.Letter, folder, wanted.DriveType, wanted.FileSystem);
+        entry.Label = wanted.Label.empty() ? std::string("TEST") + wanted.Letter : wanted.Label;
+        entry.DisplayName = entry.Label + " (" + std::string(1, wanted.Letter) + ":) on " + entry.MountPoint;
         table_.push_back(entry);
     }
     backend_ = std::make_unique<platform::PosixPlatform>(table_);
