@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/DriveArgument.h"
 #include "cli/Progress.h"
 #include "inspector/DirectDisk.h"
 #include "inspector/SectorSearch.h"
@@ -39,40 +40,17 @@ int UsageError(std::ostream& err, const std::string& message) {
     return 2;
 }
 
-bool IsLetterForm(const std::string& a) {
-    if (a.empty() || !std::isalpha(static_cast<unsigned char>(a[0]))) return false;
-    if (a.size() == 1) return true;
-    if (a[1] != ':') return false;
-    return a.size() == 2 || (a.size() == 3 && (a[2] == '\\' || a[2] == '/'));
-}
-
 // Selects what VOLUME names on the disk; false with the reason when it names nothing readable.
 bool SelectVolume(inspector::TDirDisk& disk, const std::string& volume, std::string& error) {
-    platform::IPlatform& os = platform::Platform();
-    char letter = 0;
+    // A block device or an image file is read as it is; a letter or a folder stands for its drive.
     struct stat st {};
-    const bool exists = ::stat(volume.c_str(), &st) == 0;
-    const char named = IsLetterForm(volume) ? static_cast<char>(std::toupper(static_cast<unsigned char>(volume[0]))) : 0;
-    const bool isDrive = named != 0 && (os.GetLogicalDrives() & (1u << (named - 'A'))) != 0;
-    // A drive's letter; a folder or file of a one-letter name ("m") only when no drive has it.
-    if (isDrive || (named != 0 && !exists)) {
-        letter = named;
-        if (!isDrive) {
-            error = "there is no drive " + std::string(1, letter) + ": (see 'fvn drives')";
-            return false;
-        }
-    } else if (!exists) {
-        error = "'" + volume + "' is neither a drive letter nor an existing path";
-        return false;
-    } else if (S_ISDIR(st.st_mode)) {
-        // A folder stands for the volume it is on.
-        letter = os.DriveOfPath(volume);
-        if (letter == 0) {
-            error = "'" + volume + "' is not on a mounted volume (see 'fvn drives')";
-            return false;
-        }
-    }
-    if (letter != 0) {
+    const bool isDrive = IsDriveLetterForm(volume) &&
+                         (platform::Platform().GetLogicalDrives() &
+                          (1u << (std::toupper(static_cast<unsigned char>(volume[0])) - 'A'))) != 0;
+    char letter = 0;
+    if (isDrive || ::stat(volume.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        letter = ResolveDriveArgument(volume, error);
+        if (letter == 0) return false;
         // A letter the disk already has would not be queried again; another letter is.
         disk.SetDevicePath({});
         disk.SetDriveName(letter);
